@@ -1,0 +1,13 @@
+// The Win32 operations this program uses, by their own names. On Windows they come from the
+// platform; elsewhere from the host platform layer, which gives each the results this program
+// relies on and no more.
+#pragma once
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include "platform/host/win32_host.h"
+#endif
