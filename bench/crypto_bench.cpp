@@ -34,8 +34,7 @@ std::vector<uint32_t> PublicValue() {
 void Pow2modOurs(benchmark::State& state) {
     std::vector<uint32_t> out(33);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(
-            pow2mod(out.data(), 33, kExponent, 4, Prime().data(), 33));
+        benchmark::DoNotOptimize(pow2mod(out.data(), 33, kExponent, 4, Prime().data(), 33));
     }
 }
 
@@ -60,8 +59,12 @@ void GmpPowm(benchmark::State& state, const std::vector<uint32_t>& baseWords) {
     }
     mpz_clears(base, exp, mod, out, nullptr);
 }
-void Pow2modGmp(benchmark::State& state) { GmpPowm(state, {2}); }
-void PowmodGmp(benchmark::State& state) { GmpPowm(state, PublicValue()); }
+void Pow2modGmp(benchmark::State& state) {
+    GmpPowm(state, {2});
+}
+void PowmodGmp(benchmark::State& state) {
+    GmpPowm(state, PublicValue());
+}
 
 const uint8_t kKey[16] = {0x3c, 0x91, 0xe7, 0x05, 0xd2, 0x48, 0x6a, 0xb3,
                           0x1f, 0xc4, 0x7e, 0x29, 0x80, 0x5d, 0xf2, 0xa6};

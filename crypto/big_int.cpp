@@ -10,10 +10,16 @@ namespace {
     }
 }
 
-int LeadingZeros(uint32_t w) { return w == 0 ? 32 : __builtin_clz(w); }
+int LeadingZeros(uint32_t w) {
+    return w == 0 ? 32 : __builtin_clz(w);
+}
 
-bool IsZero(const BigInt& v) { return v.bitLength == 0; }
-bool IsNegative(const BigInt& v) { return v.bitLength < 0; }
+bool IsZero(const BigInt& v) {
+    return v.bitLength == 0;
+}
+bool IsNegative(const BigInt& v) {
+    return v.bitLength < 0;
+}
 
 // One operation, out = a * b, for operands that are neither zero nor negative.
 void MultiplyMagnitudes(const BigInt& a, const BigInt& b, BigInt& out);
@@ -356,8 +362,12 @@ void BigInt::ShiftLeftWords(uint32_t n) {
     }
 }
 
-bool BigInt::IsLess(const BigInt& o) const { return Compare(*this, o) < 0; }
-bool BigInt::IsGreater(const BigInt& o) const { return Compare(*this, o) > 0; }
+bool BigInt::IsLess(const BigInt& o) const {
+    return Compare(*this, o) < 0;
+}
+bool BigInt::IsGreater(const BigInt& o) const {
+    return Compare(*this, o) > 0;
+}
 
 int32_t Compare(const BigInt& a, const BigInt& b) {
     // A larger bitLength always means a larger value.

@@ -53,8 +53,8 @@ bool BlowfishInitialize(BlowfishContext* pContext, const uint8_t* pKey, uint32_t
         uint32_t acc = 0;
         for (int k = 0; k < 4; ++k) {
             // The byte is sign-extended: the driver's schedule ORs its high bits in too.
-            const uint32_t widened = static_cast<uint32_t>(static_cast<int32_t>(
-                static_cast<int8_t>(pKey[j])));
+            const uint32_t widened =
+                static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(pKey[j])));
             acc = (acc << 8) | widened;
             j = j + 1 < n ? j + 1 : 0;
         }

@@ -25,8 +25,8 @@ bool hdrand_init() {
     // fields, each little-endian.
     uint8_t seed[24];
     StoreLittleEndian(seed, static_cast<uint64_t>(counter.QuadPart), 8);
-    const WORD fields[8] = {time.wYear,   time.wMonth,  time.wDayOfWeek, time.wDay,
-                            time.wHour,   time.wMinute, time.wSecond,    time.wMilliseconds};
+    const WORD fields[8] = {time.wYear, time.wMonth,  time.wDayOfWeek, time.wDay,
+                            time.wHour, time.wMinute, time.wSecond,    time.wMilliseconds};
     for (int i = 0; i < 8; ++i) {
         StoreLittleEndian(seed + 8 + 2 * i, fields[i], 2);
     }
@@ -39,7 +39,9 @@ bool hdrand_init() {
     return true;
 }
 
-int hdrand_test() { return 1; }
+int hdrand_test() {
+    return 1;
+}
 
 uint32_t hdrand_next() {
     // Resetting at 20 or more (not only above 20) means pool bytes 16 to 19 are never drawn.

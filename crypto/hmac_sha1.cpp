@@ -8,8 +8,8 @@ constexpr uint32_t kBlockSize = 64;
 constexpr uint32_t kDigestSize = 20;
 }  // namespace
 
-void hmac_sha1(Sha1Context* pContext, const uint8_t* pKey, uint32_t keyLength,
-               const uint8_t* pData, uint32_t dataLength, uint8_t* pOut) {
+void hmac_sha1(Sha1Context* pContext, const uint8_t* pKey, uint32_t keyLength, const uint8_t* pData,
+               uint32_t dataLength, uint8_t* pOut) {
     uint8_t innerPad[kBlockSize] = {};
     uint8_t outerPad[kBlockSize] = {};
     if (pContext == nullptr || pKey == nullptr || pData == nullptr || pOut == nullptr) {

@@ -6,7 +6,9 @@
 
 namespace {
 
-inline uint32_t Rol(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+inline uint32_t Rol(uint32_t x, int n) {
+    return (x << n) | (x >> (32 - n));
+}
 
 inline uint32_t LoadBigEndian(const uint8_t* p) {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
@@ -15,9 +17,8 @@ inline uint32_t LoadBigEndian(const uint8_t* p) {
 // The 80 steps, written out. W holds the 16 most recent message words; step t >= 16 replaces
 // W[t mod 16] with the next word of the schedule.
 #define SHA1_W0(t) (w[t] = LoadBigEndian(pBlock + 4 * (t)))
-#define SHA1_W(t)                                                                              \
-    (w[(t) & 15] = Rol(w[((t) + 13) & 15] ^ w[((t) + 8) & 15] ^ w[((t) + 2) & 15] ^ w[(t) & 15], \
-                       1))
+#define SHA1_W(t) \
+    (w[(t)&15] = Rol(w[((t) + 13) & 15] ^ w[((t) + 8) & 15] ^ w[((t) + 2) & 15] ^ w[(t)&15], 1))
 #define SHA1_STEP(a, b, c, d, e, f, k, word) \
     e += Rol(a, 5) + (f) + (k) + (word);     \
     b = Rol(b, 30)

@@ -25,8 +25,8 @@ void sha1_result(const Sha1Context* pContext, uint8_t* pDigest);
 // HMAC-SHA1 of the data under the key, 20 bytes into pOut, computed in pContext (left
 // initialised on return). Writes nothing when any of the four pointers is null, even for a
 // data length of 0.
-void hmac_sha1(Sha1Context* pContext, const uint8_t* pKey, uint32_t keyLength,
-               const uint8_t* pData, uint32_t dataLength, uint8_t* pOut);
+void hmac_sha1(Sha1Context* pContext, const uint8_t* pKey, uint32_t keyLength, const uint8_t* pData,
+               uint32_t dataLength, uint8_t* pOut);
 
 // The process-wide generator. hdrand_init seeds it from the UTC time and the high-resolution
 // counter and returns true; hdrand_test returns 1; hdrand_next returns the next 32-bit word.

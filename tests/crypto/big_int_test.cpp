@@ -20,16 +20,17 @@ BigInt FromWords(std::vector<uint32_t> w) {
     return b;
 }
 
-std::vector<uint32_t> InUse(const BigInt& b) { return {b.words, b.words + b.wordCount}; }
+std::vector<uint32_t> InUse(const BigInt& b) {
+    return {b.words, b.words + b.wordCount};
+}
 
 TEST(BigIntBitLength, SmallValuesInOneWord) {
     const struct {
         int32_t value;
         int32_t bitLength;
         uint32_t wordsNeeded;
-    } cases[] = {{0, 0, 0},       {1, 1, 1},   {3, 2, 1},   {0x7FFFFFFF, 31, 1},
-                 {-1, -1, 1},     {-2, -2, 1}, {-3, -3, 1}, {-4, -3, 1},
-                 {-5, -4, 1},     {INT32_MIN, -32, 1}};
+    } cases[] = {{0, 0, 0},   {1, 1, 1},   {3, 2, 1},   {0x7FFFFFFF, 31, 1}, {-1, -1, 1},
+                 {-2, -2, 1}, {-3, -3, 1}, {-4, -3, 1}, {-5, -4, 1},         {INT32_MIN, -32, 1}};
     for (const auto& c : cases) {
         const BigInt b = Int(c.value);
         EXPECT_EQ(b.wordCount, 1u) << c.value;
@@ -91,9 +92,17 @@ TEST(BigIntAdd, OutputMayBeAnInput) {
 TEST(BigIntCompare, OrdersAcrossSignsAndSizes) {
     EXPECT_EQ(Compare(Int(0), FromWords({0, 0, 0})), 0);
     EXPECT_EQ(Compare(Int(-1), FromWords({0xFFFFFFFFu, 0xFFFFFFFFu})), 0);
-    const std::vector<BigInt> ascending = {
-        FromWords({0, 0x80000000u}), Int(INT32_MIN), Int(-5), Int(-4), Int(-3), Int(-1),
-        Int(0), Int(1), Int(0x7FFFFFFF), FromWords({0x80000000u, 0}), FromWords({0, 1})};
+    const std::vector<BigInt> ascending = {FromWords({0, 0x80000000u}),
+                                           Int(INT32_MIN),
+                                           Int(-5),
+                                           Int(-4),
+                                           Int(-3),
+                                           Int(-1),
+                                           Int(0),
+                                           Int(1),
+                                           Int(0x7FFFFFFF),
+                                           FromWords({0x80000000u, 0}),
+                                           FromWords({0, 1})};
     for (size_t i = 0; i < ascending.size(); ++i) {
         for (size_t j = 0; j < ascending.size(); ++j) {
             const int32_t c = Compare(ascending[i], ascending[j]);

@@ -137,10 +137,8 @@ TEST(BlowfishKeySchedule, ByteAtOrAbove0x80ChangesTheKeyWordOnlyAfterTheFirstPla
     // every sign-extended byte ORed in.
     const Case cases[] = {
         {"80000000", "80000000"},  // first in its group: shifted out, nothing changes
-        {"00800000", "FF800000"},
-        {"00008000", "FFFF8000"},
-        {"000000FF", "FFFFFFFF"},
-        {"127F3456", "127F3456"},
+        {"00800000", "FF800000"}, {"00008000", "FFFF8000"},
+        {"000000FF", "FFFFFFFF"}, {"127F3456", "127F3456"},
     };
     for (const Case& c : cases) {
         EXPECT_TRUE(SameContext(Keyed(FromHex(c.key)), Keyed(FromHex(c.equivalent)))) << c.key;

@@ -53,8 +53,8 @@ TEST(HmacSha1VersusOpenSsl, KeysOfEveryLengthUpTo130) {
         const uint8_t empty = 0;
         hmac_sha1(&c, keyLength ? key.data() : &empty, static_cast<uint32_t>(keyLength),
                   data.empty() ? &empty : data.data(), static_cast<uint32_t>(data.size()), ours);
-        HMAC(EVP_sha1(), key.data(), static_cast<int>(keyLength), data.data(), data.size(),
-             theirs, &theirLength);
+        HMAC(EVP_sha1(), key.data(), static_cast<int>(keyLength), data.data(), data.size(), theirs,
+             &theirLength);
         ASSERT_EQ(theirLength, 20u);
         ASSERT_EQ(ToHex(ours, 20), ToHex(theirs, 20)) << "key length " << keyLength;
     }

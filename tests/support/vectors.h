@@ -10,7 +10,9 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes FromHex(const std::string& hex);
 std::string ToHex(const uint8_t* p, size_t n);
-inline std::string ToHex(const Bytes& b) { return ToHex(b.data(), b.size()); }
+inline std::string ToHex(const Bytes& b) {
+    return ToHex(b.data(), b.size());
+}
 
 // The lines of a vector file that are neither comments nor blank.
 std::vector<std::string> VectorLines(const std::string& fileName);
