@@ -8,6 +8,12 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+
+// After windows.h, which they need.
+#include <setupapi.h>
+#include <winioctl.h>
+// Wide text literals: L"" here, u"" on the host.
+#define WSTR(s) L##s
 #else
 #include "platform/host/win32_host.h"
 #endif

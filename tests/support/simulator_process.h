@@ -1,0 +1,29 @@
+// Runs the real quenwick-sim as a child process for a test.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+class SimulatorProcess {
+public:
+    // Starts quenwick-sim with --root and the arguments, and waits until it says it is ready.
+    SimulatorProcess(const std::string& root, const std::vector<std::string>& arguments);
+    // Stops it with SIGTERM if it still runs.
+    ~SimulatorProcess();
+    SimulatorProcess(const SimulatorProcess&) = delete;
+    SimulatorProcess& operator=(const SimulatorProcess&) = delete;
+
+    bool Ready() const { return ready_; }
+    // Sends the signal and waits: the exit status as waitpid gives it.
+    int Stop(int signal = 15);
+    pid_t Pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+// The path of a program built beside the tests.
+std::string BuiltProgram(const std::string& name);
