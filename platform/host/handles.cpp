@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "platform/host/seam.h"
+
 namespace {
 
 std::map<uintptr_t, HostObject>& Table() {
@@ -27,4 +29,8 @@ HostObject* HostFindHandle(HANDLE handle, HostObject::Kind kind) {
 
 void HostRemoveHandle(HANDLE handle) {
     Table().erase(reinterpret_cast<uintptr_t>(handle));
+}
+
+size_t HostOpenHandles() {
+    return Table().size();
 }

@@ -56,5 +56,8 @@ struct HostSleepLog {
 };
 HostSleepLog& HostSleeps();
 
+// Handles of every kind the host platform has given out and not yet seen closed.
+size_t HostOpenHandles();
+
 // Puts every hook back as the platform starts.
 void HostResetSeam();
