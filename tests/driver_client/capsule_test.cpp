@@ -25,11 +25,12 @@ uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
 
 // A reply capsule in the clear, as plain mode carries it.
 HostReply PlainReply(uint32_t sizePayload, uint32_t sizeCapsule, size_t bytes, uint8_t fill) {
-    HostReply reply{TRUE, 0, std::vector<uint8_t>(bytes, fill)};
-    std::memcpy(reply.output.data(), &sizePayload, 4);
-    std::memcpy(reply.output.data() + 4, &sizeCapsule, 4);
-    std::memset(reply.output.data() + 8, 0, 4);
-    return reply;
+    std::vector<uint8_t> capsule(bytes < 12 ? 12 : bytes, fill);
+    std::memcpy(capsule.data(), &sizePayload, 4);
+    std::memcpy(capsule.data() + 4, &sizeCapsule, 4);
+    std::memset(capsule.data() + 8, 0, 4);
+    capsule.resize(bytes);
+    return HostReply{TRUE, 0, capsule};
 }
 
 class CapsuleTest : public ::testing::Test {
