@@ -6,8 +6,9 @@
 
 namespace {
 
+// Never destroyed: handles are still closed by tear-downs that run at exit.
 std::map<uintptr_t, HostObject>& Table() {
-    static std::map<uintptr_t, HostObject> table;
+    static auto& table = *new std::map<uintptr_t, HostObject>;
     return table;
 }
 

@@ -21,8 +21,8 @@ struct HostDevice {
 };
 
 struct HostMutex {
-    int lockFile = -1;
-    std::string path;
+    int lockFile = -1;  // holds a shared lock while the handle is open
+    std::string name;
 };
 
 struct HostObject {

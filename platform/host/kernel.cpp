@@ -14,8 +14,9 @@ namespace {
 thread_local DWORD t_lastError = 0;
 
 // Sizes of the live heap blocks, so a freed block can be shown to the seam whole.
+// Never destroyed: blocks are still freed by tear-downs that run at exit.
 std::map<void*, SIZE_T>& LiveBlocks() {
-    static std::map<void*, SIZE_T> blocks;
+    static auto& blocks = *new std::map<void*, SIZE_T>;
     return blocks;
 }
 
@@ -93,10 +94,12 @@ BOOL CloseHandle(HANDLE handle) {
             HostDeviceScript().close();
         }
         HostRemoveHandle(handle);
+        HostClosed().push_back("device");
         return TRUE;
     }
     if (HostObject* mutex = HostFindHandle(handle, HostObject::Kind::kMutex)) {
         close(mutex->mutex.lockFile);
+        HostClosed().push_back("mutex:" + mutex->mutex.name);
         HostRemoveHandle(handle);
         return TRUE;
     }

@@ -56,6 +56,31 @@ struct HostSleepLog {
 };
 HostSleepLog& HostSleeps();
 
+// Message boxes: when `answer` is set, MessageBoxW records the box and returns its answer
+// instead of asking on the terminal.
+struct HostMessageBox {
+    std::u16string caption;
+    std::u16string text;
+    UINT type;
+};
+struct HostMessageBoxes {
+    std::function<int(const HostMessageBox&)> answer;
+    std::vector<HostMessageBox> shown;
+};
+HostMessageBoxes& HostBoxes();
+
+// What CloseHandle closed, in order: "device", or "mutex:" and the mutex's name.
+std::vector<std::string>& HostClosed();
+
+// The module's string tables, which a program linking LoadStringW provides, as the resource
+// compiler provides them on Windows: every entry of every language.
+struct HostStringResource {
+    WORD language;
+    UINT id;
+    const char* utf8;
+};
+const HostStringResource* HostModuleStrings(size_t* count);
+
 // Handles of every kind the host platform has given out and not yet seen closed.
 size_t HostOpenHandles();
 

@@ -87,6 +87,9 @@ constexpr DWORD ERROR_MORE_DATA = 234;
 constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
 constexpr DWORD ERROR_INVALID_USER_BUFFER = 1784;
 constexpr DWORD ERROR_INTERNAL_ERROR = 1359;
+constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
+constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
+constexpr DWORD ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
 
 DWORD GetLastError();
 void SetLastError(DWORD code);
@@ -182,3 +185,76 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode,
 BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD inBufferSize,
                      LPVOID outBuffer, DWORD outBufferSize, LPDWORD bytesReturned,
                      OVERLAPPED* overlapped);
+
+// Named mutexes, in a per-session and a machine-wide namespace under the host root. A mutex
+// exists while a live process holds a handle to it; creating one that exists opens it and
+// leaves ERROR_ALREADY_EXISTS, and creating a new one leaves 0.
+HANDLE CreateMutexW(SECURITY_ATTRIBUTES* attributes, BOOL initialOwner, LPCWSTR name);
+
+// Modules. The host program is one module; "kernel32.dll" is loaded in every process.
+HMODULE GetModuleHandleW(LPCWSTR moduleName);
+using FARPROC = void (*)();
+FARPROC GetProcAddress(HMODULE module, const char* procName);
+
+// Strings of the module's string tables, in the user's language (LC_ALL, LC_MESSAGES, LANG).
+// The tables are the program's own: see HostModuleStrings.
+int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int bufferMax);
+
+// Message boxes, shown on the terminal. On a terminal a key answers; otherwise one line of
+// standard input per box ("y" or "yes" answers Yes; anything else, or the end, answers No).
+constexpr UINT MB_OK = 0x0;
+constexpr UINT MB_YESNO = 0x4;
+constexpr UINT MB_ICONERROR = 0x10;
+constexpr int IDOK = 1;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+
+// The version query, from <root>/machine/os-version ("major minor platformId productType");
+// 10 0 2 1 when the file is missing, a failure when it does not parse.
+struct OSVERSIONINFOW {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    WCHAR szCSDVersion[128];
+};
+struct OSVERSIONINFOEXW {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    WCHAR szCSDVersion[128];
+    WORD wServicePackMajor;
+    WORD wServicePackMinor;
+    WORD wSuiteMask;
+    BYTE wProductType;
+    BYTE wReserved;
+};
+static_assert(sizeof(OSVERSIONINFOW) == 276 && sizeof(OSVERSIONINFOEXW) == 284);
+constexpr BYTE VER_NT_WORKSTATION = 1;
+BOOL GetVersionExW(OSVERSIONINFOW* info);
+
+// The native processor architecture is the host's own.
+constexpr WORD PROCESSOR_ARCHITECTURE_INTEL = 0;
+constexpr WORD PROCESSOR_ARCHITECTURE_AMD64 = 9;
+struct SYSTEM_INFO {
+    WORD wProcessorArchitecture;
+    WORD wReserved;
+    DWORD dwPageSize;
+    LPVOID lpMinimumApplicationAddress;
+    LPVOID lpMaximumApplicationAddress;
+    ULONG_PTR dwActiveProcessorMask;
+    DWORD dwNumberOfProcessors;
+    DWORD dwProcessorType;
+    DWORD dwAllocationGranularity;
+    WORD wProcessorLevel;
+    WORD wProcessorRevision;
+};
+void GetNativeSystemInfo(SYSTEM_INFO* info);
+
+// The entry point the host platform's main calls, as Windows calls it.
+#define WINAPI
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int show);
