@@ -8,6 +8,9 @@ function(tollvane_target_defaults target)
         if(TOLLVANE_WERROR)
             target_compile_options(${target} PRIVATE -Werror)
         endif()
+        if(TOLLVANE_FUZZ)
+            target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
+        endif()
         if(TOLLVANE_SANITIZE)
             target_compile_options(${target} PRIVATE -fsanitize=address,undefined
                                                      -fno-sanitize-recover=all

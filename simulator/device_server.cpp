@@ -158,6 +158,9 @@ void DeviceServer::ServeRequest(int client, DriverConnection& connection, bool& 
         open = false;
         return;
     }
+    if (state_.machine.dieAtRequest && requests_++ == *state_.machine.dieAtRequest) {
+        _exit(3);  // a driver that dies in the middle of its work: nothing is cleaned up
+    }
     Reply reply = connection.Handle(code, input, capacity);
     if (reply.output.size() > capacity) {
         reply.output.resize(capacity);

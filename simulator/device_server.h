@@ -38,6 +38,7 @@ private:
     MachineState& state_;
     DevicePaths paths_;
     int listener_ = -1;
+    uint32_t requests_ = 0;
     bool created_ = false;
 };
 

@@ -31,7 +31,8 @@ struct Machine {
     bool plainMode = false;    // the driver works without sessions
     uint32_t busyReplies = 0;  // misc requests answered with status 4 first
     std::set<Fault> faults;
-    uint64_t seed = 0;  // 0: draw from the system's entropy
+    uint64_t seed = 0;                     // 0: draw from the system's entropy
+    std::optional<uint32_t> dieAtRequest;  // the program ends abruptly on this request (from 0)
 
     bool Has(Fault f) const { return faults.count(f) != 0; }
 };

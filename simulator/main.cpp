@@ -40,6 +40,8 @@ const char kHelp[] =
     "  --plain                  the driver works without sessions\n"
     "  --busy N                 answer the first N misc requests with status 4 (busy)\n"
     "  --seed N                 seed the driver's random numbers (default: system entropy)\n"
+    "  --die-at-request N       end abruptly, leaving everything behind, on receiving the\n"
+    "                           Nth device request (counted from 0, over all handles)\n"
     "\n"
     "Faults (repeatable): --fault NAME, NAME one of\n"
     "  wrong-proof          the driver's Ini2 proof is wrong\n"
@@ -108,6 +110,8 @@ int main(int argc, char** argv) {
             registerB = static_cast<long>(number);
         } else if (option == "--busy" && ParseNumber(value, 0xFFFFFFFF, number)) {
             machine.busyReplies = static_cast<uint32_t>(number);
+        } else if (option == "--die-at-request" && ParseNumber(value, 0xFFFFFFFF, number)) {
+            machine.dieAtRequest = static_cast<uint32_t>(number);
         } else if (option == "--seed" && ParseNumber(value, ~0ul, number)) {
             machine.seed = number;
         } else if (option == "--fault") {

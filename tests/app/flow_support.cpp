@@ -52,10 +52,15 @@ std::string FlowFixture::Message(UINT id) {
 // travel in the clear, so the fixture reads them from the recorded capsules.
 static std::vector<std::vector<uint8_t>> SentPackets(const ScriptedDriver& d) {
     std::vector<std::vector<uint8_t>> packets;
+    if (!d.machine.plainMode) {
+        return packets;  // enciphered: nothing to read
+    }
     for (const RecordedRequest& r : d.requests) {
-        if (r.code == MiscCommon::IOCTL_MISC_CAPSULE && r.input.size() >= 36) {
-            uint32_t sizeIn;
+        uint32_t sizeIn = 0;
+        if (r.input.size() >= 36) {
             std::memcpy(&sizeIn, r.input.data() + 24, 4);
+        }
+        if (r.code == MiscCommon::IOCTL_MISC_CAPSULE && sizeIn <= r.input.size() - 36) {
             packets.emplace_back(r.input.begin() + 32, r.input.begin() + 32 + sizeIn);
         }
     }

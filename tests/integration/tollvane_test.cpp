@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <memory>
 
@@ -211,6 +212,27 @@ TEST_F(Tollvane, ACopyKilledWhileHoldingTheGuardsDoesNotBlockTheNext) {
     EXPECT_EQ(first->Finish(), 128 + SIGKILL);
     const RunResult next = RunWith("y\n");
     EXPECT_EQ(next.exitCode, 1) << next.output;
+}
+
+TEST_F(Tollvane, ADriverThatDiesAtAnyStepEndsTheRunWithItsMessage) {
+    // Requests of a whole run: probe, three phases, model, platform, read, read, write, read.
+    const struct {
+        int request;
+        const char* message;
+        int exitCode;
+    } rows[] = {{0, kNoDriver, 99},    {1, kNoDriver, 99},    {2, kNoDriver, 99},
+                {3, kNoDriver, 99},    {4, kUnsupported, 99}, {5, kUnsupported, 99},
+                {6, kUnsupported, 99}, {7, kUnsupported, 99}, {8, kFailed, 2},
+                {9, kFailed, 2},       {10, kDone, 1}};
+    for (const auto& row : rows) {
+        StartSimulator({"--register-b", "0x03", "--die-at-request", std::to_string(row.request)});
+        const auto start = std::chrono::steady_clock::now();
+        const RunResult r = RunWith("y\n");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+        EXPECT_EQ(r.exitCode, row.exitCode) << "dies at request " << row.request << r.output;
+        EXPECT_TRUE(Shows(r, row.message)) << "dies at request " << row.request << r.output;
+        sim.reset();
+    }
 }
 
 TEST_F(Tollvane, EachLanguage) {

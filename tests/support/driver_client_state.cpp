@@ -8,9 +8,10 @@
 using MiscCommon::CMiscCommon;
 
 void ResetDriverClient() {
+    // Closed while the seam still watches, so that a test sees the session's cipher released.
+    CMiscCommon::CloseDriver();
     HostResetSeam();
     MiscCommon::g_primitives = MiscCommon::kRealPrimitives;
-    CMiscCommon::CloseDriver();
     delete[] CMiscCommon::_szVersion;
     CMiscCommon::_szVersion = nullptr;
     CMiscCommon::_versionMajor = CMiscCommon::_versionMinor = 0;
