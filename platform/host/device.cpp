@@ -9,6 +9,7 @@
 
 #include "platform/host/handles.h"
 #include "platform/host/host_root.h"
+#include "platform/host/posix_io.h"
 #include "platform/host/seam.h"
 #include "platform/win32.h"
 
@@ -16,46 +17,6 @@ namespace {
 
 // A driver that stops answering without closing the connection ends the request after this.
 constexpr int kReplyTimeoutSeconds = 30;
-
-bool WriteAll(int fd, const uint8_t* p, size_t n) {
-    while (n > 0) {
-        const ssize_t sent = send(fd, p, n, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) {
-            continue;
-        }
-        if (sent <= 0) {
-            return false;
-        }
-        p += sent;
-        n -= static_cast<size_t>(sent);
-    }
-    return true;
-}
-
-bool ReadAll(int fd, uint8_t* p, size_t n) {
-    while (n > 0) {
-        const ssize_t got = recv(fd, p, n, 0);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            return false;
-        }
-        p += got;
-        n -= static_cast<size_t>(got);
-    }
-    return true;
-}
-
-void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    }
-}
-
-uint32_t GetU32(const uint8_t* p) {
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
 
 // One request frame out, one reply frame back; false for a broken connection or a frame that
 // does not keep to the protocol.
@@ -67,7 +28,7 @@ bool Exchange(int fd, DWORD code, const uint8_t* in, DWORD inSize, DWORD capacit
     PutU32(frame, capacity);
     frame.insert(frame.end(), in, in + inSize);
     uint8_t header[12];
-    if (!WriteAll(fd, frame.data(), frame.size()) || !ReadAll(fd, header, sizeof header)) {
+    if (!SendAll(fd, frame.data(), frame.size()) || !ReceiveAll(fd, header, sizeof header)) {
         return false;
     }
     reply.result = GetU32(header) != 0 ? TRUE : FALSE;
@@ -77,7 +38,7 @@ bool Exchange(int fd, DWORD code, const uint8_t* in, DWORD inSize, DWORD capacit
         return false;
     }
     reply.output.resize(returned);
-    return ReadAll(fd, reply.output.data(), returned);
+    return ReceiveAll(fd, reply.output.data(), returned);
 }
 
 HANDLE OpenSocket(const std::string& path) {
@@ -107,7 +68,7 @@ HANDLE OpenSocket(const std::string& path) {
     timeval timeout{kReplyTimeoutSeconds, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     uint8_t status[4];
-    if (!ReadAll(fd, status, sizeof status)) {
+    if (!ReceiveAll(fd, status, sizeof status)) {
         close(fd);
         SetLastError(ERROR_NOT_READY);
         return INVALID_HANDLE_VALUE;

@@ -9,21 +9,11 @@
 
 #include "platform/host/handles.h"
 #include "platform/host/host_root.h"
+#include "platform/host/posix_io.h"
 #include "platform/host/seam.h"
 #include "platform/win32.h"
 
 namespace {
-
-bool MakeDirectories(const std::string& path) {
-    for (size_t at = 1; at <= path.size(); ++at) {
-        if (at == path.size() || path[at] == '/') {
-            if (mkdir(path.substr(0, at).c_str(), 0755) != 0 && errno != EEXIST) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
 
 std::string SessionNamespace() {
     const char* id = std::getenv("XDG_SESSION_ID");

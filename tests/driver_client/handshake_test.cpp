@@ -5,6 +5,7 @@
 #include "crypto/big_int.h"
 #include "crypto/blowfish.h"
 #include "crypto/sha1.h"
+#include "driver_client/group_prime.h"
 #include "driver_client/ioctl_codes.h"
 #include "driver_client/misc_common.h"
 #include "driver_client/primitives.h"
@@ -12,6 +13,7 @@
 #include "tests/support/driver_client_state.h"
 #include "tests/support/host_root.h"
 #include "tests/support/scripted_driver.h"
+#include "tests/support/vectors.h"
 
 using namespace MiscCommon;
 
@@ -19,12 +21,7 @@ namespace {
 
 constexpr DWORD kSentinel = 0xDEADBEEF;
 const uint32_t kX[4] = {1, 2, 3, 0};
-const uint32_t kPrime[33] = {0xFFFFFFFF, 0xFFFFFFFF, 0xECE65381, 0x49286651, 0x7C4B1FE6, 0xAE9F2411,
-                             0x5A899FA5, 0xEE386BFB, 0xF406B7ED, 0x0BFF5CB6, 0xA637ED6B, 0xF44C42E9,
-                             0x625E7EC6, 0xE485B576, 0x6D51C245, 0x4FE1356D, 0xF25F1437, 0x302B0A6D,
-                             0xCD3A431B, 0xEF9519B3, 0x8E3404DD, 0x514A0879, 0x3B139B22, 0x020BBEA6,
-                             0x8A67CC74, 0x29024E08, 0x80DC1CD1, 0xC4C6628B, 0x2168C234, 0xC90FDAA2,
-                             0xFFFFFFFF, 0xFFFFFFFF, 0x00000000};
+const uint32_t* const kPrime = kGroupPrime;
 
 // A generator that draws 1, 2, 3, ... and can fail its checks.
 struct CountingGenerator {
@@ -94,6 +91,10 @@ protected:
     int wipedKeyBlocks = 0;
     int unwipedKeyBlocks = 0;
 };
+
+TEST(GroupPrime, IsThePublishedRfc2409Prime) {
+    EXPECT_EQ(std::vector<uint32_t>(kGroupPrime, kGroupPrime + 33), Modp1024Words());
+}
 
 TEST_F(HandshakeTest, EstablishesASessionKeyedWithTheSessionKey) {
     ASSERT_EQ(CMiscCommon::_Initialize(), MISC_SUCCESS) << ErrorText();
