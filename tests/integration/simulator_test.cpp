@@ -13,6 +13,7 @@
 #include <fstream>
 #include <random>
 
+#include "simulator/cmos_store.h"
 #include "simulator/machine.h"
 #include "tests/support/host_root.h"
 #include "tests/support/simulator_process.h"
@@ -114,6 +115,22 @@ TEST_F(SimulatorProgram, RegisterBPersistsAcrossRunsLikeCmos) {
     }
     EXPECT_EQ(Stored(), "0x83");
     EXPECT_FALSE(std::filesystem::exists(root.Path() + "/quenwick/register-b.new"));
+}
+
+TEST_F(SimulatorProgram, AStoreInterruptedBeforeItsRenameLeavesTheOldValue) {
+    const std::string path = root.Path() + "/register-b";
+    QuenwickSim::CmosFile cmos(path, 0x03);
+    EXPECT_EQ(cmos.LoadRegisterB(), 0x03) << "no file yet: the fallback";
+    ASSERT_TRUE(cmos.StoreRegisterB(0x83));
+    // A store killed half-way leaves only its new file, half written; the register reads as
+    // before, and the next store replaces the remains.
+    std::ofstream(path + ".new") << "0x";
+    EXPECT_EQ(cmos.LoadRegisterB(), 0x83);
+    ASSERT_TRUE(cmos.StoreRegisterB(0x02));
+    EXPECT_EQ(cmos.LoadRegisterB(), 0x02);
+    EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+    std::ofstream(path, std::ios::trunc) << "0x1FF";
+    EXPECT_EQ(cmos.LoadRegisterB(), 0x03) << "a value that is no register byte";
 }
 
 TEST_F(SimulatorProgram, HelpNamesEveryFault) {
