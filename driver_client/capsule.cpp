@@ -39,6 +39,30 @@ int32_t ApplyToBlocks(MessageCapsule* capsule, uint32_t blocks, BlockCipher ciph
     return -1;
 }
 
+struct CipherTexts {
+    const WCHAR* noCapsule;
+    const WCHAR* noContext;
+    const WCHAR* blockFailed;
+};
+
+// _Encrypt and _Decrypt: the same checks and walk, with their own cipher and texts.
+MiscStatus CipherCapsule(MessageCapsule* capsule, BlockCipher cipher, const CipherTexts& texts) {
+    if (capsule == nullptr) {
+        CMiscCommon::_SetErrorMessage(texts.noCapsule);
+        return MISC_MISSING_ARGUMENT;
+    }
+    if (CMiscCommon::_pBlowfish == nullptr) {
+        CMiscCommon::_SetErrorMessage(texts.noContext);
+        return MISC_NO_DEVICE;
+    }
+    const int32_t failed = ApplyToBlocks(capsule, BlockCount(capsule->sizeCapsule), cipher);
+    if (failed >= 0) {
+        CMiscCommon::_SetErrorMessage(texts.blockFailed, failed);
+        return MISC_PLATFORM_FAILURE;
+    }
+    return MISC_SUCCESS;
+}
+
 void FreeAll(void* a, void* b, void* c) {
     HeapFree(GetProcessHeap(), 0, a);
     HeapFree(GetProcessHeap(), 0, b);
@@ -66,43 +90,21 @@ MessageCapsule* CMiscCommon::_InitializeMessageCapsule(uint32_t sizePayload,
 }
 
 MiscStatus CMiscCommon::_Encrypt(MessageCapsule* capsule) {
-    if (capsule == nullptr) {
-        _SetErrorMessage(WSTR("MiscCommon::CMiscCommon::_Encrypt: capsule is NULL"));
-        return MISC_MISSING_ARGUMENT;
-    }
-    if (_pBlowfish == nullptr) {
-        _SetErrorMessage(
-            WSTR("MiscCommon::CMiscCommon::_Encrypt: BlowFish Context is not initialized."));
-        return MISC_NO_DEVICE;
-    }
-    const int32_t failed =
-        ApplyToBlocks(capsule, BlockCount(capsule->sizeCapsule), g_primitives.blowfishEncipher);
-    if (failed >= 0) {
-        _SetErrorMessage(
-            WSTR("MiscCommon::CMiscCommon::_Encrypt: BlowFish Encipher failed. i = %d"), failed);
-        return MISC_PLATFORM_FAILURE;
-    }
-    return MISC_SUCCESS;
+    return CipherCapsule(capsule, g_primitives.blowfishEncipher,
+                         {WSTR("MiscCommon::CMiscCommon::_Encrypt: capsule is NULL"),
+                          WSTR("MiscCommon::CMiscCommon::_Encrypt: BlowFish Context is not "
+                               "initialized."),
+                          WSTR("MiscCommon::CMiscCommon::_Encrypt: BlowFish Encipher failed. "
+                               "i = %d")});
 }
 
 MiscStatus CMiscCommon::_Decrypt(MessageCapsule* capsule) {
-    if (capsule == nullptr) {
-        _SetErrorMessage(WSTR("MiscCommon::CMiscCommon::_Decrypt: capsule is NULL"));
-        return MISC_MISSING_ARGUMENT;
-    }
-    if (_pBlowfish == nullptr) {
-        _SetErrorMessage(
-            WSTR("MiscCommon::CMiscCommon::_Decrypt: BlowFish Context is not initialized."));
-        return MISC_NO_DEVICE;
-    }
-    const int32_t failed =
-        ApplyToBlocks(capsule, BlockCount(capsule->sizeCapsule), g_primitives.blowfishDecipher);
-    if (failed >= 0) {
-        _SetErrorMessage(
-            WSTR("MiscCommon::CMiscCommon::_Decrypt: BlowFish Decipher failed. i = %d"), failed);
-        return MISC_PLATFORM_FAILURE;
-    }
-    return MISC_SUCCESS;
+    return CipherCapsule(capsule, g_primitives.blowfishDecipher,
+                         {WSTR("MiscCommon::CMiscCommon::_Decrypt: capsule is NULL"),
+                          WSTR("MiscCommon::CMiscCommon::_Decrypt: BlowFish Context is not "
+                               "initialized."),
+                          WSTR("MiscCommon::CMiscCommon::_Decrypt: BlowFish Decipher failed. "
+                               "i = %d")});
 }
 
 BOOL CMiscCommon::EncapsuledDeviceIoControl(const uint8_t* pIn, uint32_t sizeIn, uint8_t* pOut,

@@ -25,6 +25,20 @@ RtcRegisterPacket RtcPacket(uint16_t function, uint32_t command, uint32_t value)
     return packet;
 }
 
+// Sends a register packet; on 0 the answer's status is stored and the packet holds the answer.
+// A failure leaves the status untouched.
+MiscStatus RegisterExchange(RtcRegisterPacket& packet, uint8_t* pStatus) {
+    if (!CMiscCommon::DriverVersionGate()) {
+        return MISC_OLD_DRIVER;
+    }
+    auto* bytes = reinterpret_cast<uint8_t*>(&packet);
+    const MiscStatus result = CMiscCommon::CallMiscFunction(bytes, sizeof packet);
+    if (result == MISC_SUCCESS) {
+        *pStatus = bytes[0];
+    }
+    return result;
+}
+
 BOOL Exchange(uint8_t* pPacket) {
     MiscPacketHeader header;
     std::memcpy(&header, pPacket, sizeof header);
@@ -95,33 +109,16 @@ MiscStatus CMiscCommon::CallMiscFunction(uint8_t* pPacket, uint32_t sizePacket) 
 
 MiscStatus CMiscCommon::ReadRtcRegisterB(uint8_t* pStatus, uint8_t* pValue) {
     RtcRegisterPacket packet = RtcPacket(kMiscReadRtcRegister, kRtcReadCommand, 0);
-    if (!DriverVersionGate()) {
-        return MISC_OLD_DRIVER;
+    const MiscStatus result = RegisterExchange(packet, pStatus);
+    if (result == MISC_SUCCESS && *pStatus == kMiscStatusSuccess) {
+        *pValue = reinterpret_cast<const uint8_t*>(&packet)[kRtcValueOffset];
     }
-    auto* bytes = reinterpret_cast<uint8_t*>(&packet);
-    const MiscStatus result = CallMiscFunction(bytes, sizeof packet);
-    if (result != MISC_SUCCESS) {
-        return result;
-    }
-    *pStatus = bytes[0];
-    if (bytes[0] == kMiscStatusSuccess) {
-        *pValue = bytes[kRtcValueOffset];
-    }
-    return MISC_SUCCESS;
+    return result;
 }
 
 MiscStatus CMiscCommon::WriteRtcRegisterB(uint8_t* pStatus, uint8_t value) {
     RtcRegisterPacket packet = RtcPacket(kMiscWriteRtcRegister, kRtcWriteCommand, value);
-    if (!DriverVersionGate()) {
-        return MISC_OLD_DRIVER;
-    }
-    auto* bytes = reinterpret_cast<uint8_t*>(&packet);
-    const MiscStatus result = CallMiscFunction(bytes, sizeof packet);
-    if (result != MISC_SUCCESS) {
-        return result;
-    }
-    *pStatus = bytes[0];
-    return MISC_SUCCESS;
+    return RegisterExchange(packet, pStatus);
 }
 
 MiscStatus CMiscCommon::GetModelNumber(uint8_t* pBuffer, uint32_t* pSize) {
