@@ -326,6 +326,11 @@ void BigInt::ShiftLeftBit() {
     if (IsZero(*this)) {
         return;
     }
+    // Refused before anything changes: the capacity error leaves the value as it was.
+    const bool grows = (words[wordCount - 1] >> 31) != 0;
+    if (grows && wordCount + 1 > kBigIntCapacity) {
+        RaiseCapacityError();
+    }
     bitLength += bitLength > 0 ? 1 : -1;
     uint32_t carry = 0;
     for (uint32_t i = 0; i < wordCount; ++i) {
@@ -333,10 +338,7 @@ void BigInt::ShiftLeftBit() {
         words[i] = (words[i] << 1) | carry;
         carry = out;
     }
-    if (carry) {
-        if (wordCount + 1 > kBigIntCapacity) {
-            RaiseCapacityError();
-        }
+    if (grows) {
         words[wordCount] = bitLength > 0 ? 1 : 0xFFFFFFFFu;
         ++wordCount;
     }

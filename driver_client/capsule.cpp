@@ -183,17 +183,17 @@ BOOL CMiscCommon::EncapsuledDeviceIoControl(const uint8_t* pIn, uint32_t sizeIn,
         FreeAll(request, capsule, reply);
         return FALSE;
     }
-    // The reply's own fields are checked against what came back. Its payload must fit its own
-    // capsule, and the part delivered must lie in blocks that were received; the deciphering
-    // walks only the blocks that are both claimed and received, so neither it nor the copy can
-    // leave the receive buffer.
+    // The reply's own fields are checked against what came back: the bytes delivered (the
+    // smaller of sizePayload and sizeOut) must lie in blocks that were both claimed and
+    // received. The deciphering walks only those blocks, so neither it nor the copy can leave
+    // the receive buffer. A payload larger than the caller's room is cut to it (MORE_DATA).
     const uint32_t sizePayload = reply->sizePayload;
     const uint32_t claimedBlocks = BlockCount(reply->sizeCapsule);
     const uint32_t received = returned < replyBytes ? returned : replyBytes;
     const uint32_t receivedBlocks = (received - kCapsuleHeaderBytes) / 8;
     const uint32_t walkedBlocks = claimedBlocks < receivedBlocks ? claimedBlocks : receivedBlocks;
     const uint32_t delivered = sizePayload < sizeOut ? sizePayload : sizeOut;
-    if (sizePayload > 8 * claimedBlocks || delivered > 8 * walkedBlocks) {
+    if (delivered > 8 * walkedBlocks) {
         _SetErrorMessage(WSTR("MiscCommon::CMiscCommon::EncapsuledDeviceIoControl: Invalid "
                               "structure returned. size = %d"),
                          static_cast<int32_t>(returned));

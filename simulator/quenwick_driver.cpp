@@ -135,10 +135,14 @@ Reply DriverConnection::Ini1(const std::vector<uint8_t>& input, uint32_t capacit
     }
 
     auto session = std::make_unique<Session>();
-    uint32_t y[4];
-    for (uint32_t& w : y) {
-        w = NextWord();
-    }
+    // 96 random bits and a zero top word, as the client draws its own: the exponent reads as
+    // non-negative, so B = 2^y mod p and the shared secret depends on both exponents.
+    uint32_t y[4] = {};
+    do {
+        for (uint32_t i = 0; i < 3; ++i) {
+            y[i] = NextWord();
+        }
+    } while ((y[0] | y[1] | y[2]) == 0);
     Ini1Reply reply = {};
     do {
         reply.sessionId = NextWord();
@@ -146,13 +150,17 @@ Reply DriverConnection::Ini1(const std::vector<uint8_t>& input, uint32_t capacit
     for (uint8_t& b : reply.Nb) {
         b = static_cast<uint8_t>(NextWord());
     }
+    // The driver checks its own public value as it checks the client's.
     uint32_t K[kBigNumberWords] = {};
-    if (!pow2mod(reply.B, kBigNumberWords, y, 4, kGroupPrime, kBigNumberWords) ||
-        !powmod(K, kBigNumberWords, request.A, kBigNumberWords, y, 4, kGroupPrime,
-                kBigNumberWords)) {
+    const bool computed =
+        pow2mod(reply.B, kBigNumberWords, y, 4, kGroupPrime, kBigNumberWords) &&
+        ValidPublicValue(reply.B) &&
+        powmod(K, kBigNumberWords, request.A, kBigNumberWords, y, 4, kGroupPrime, kBigNumberWords);
+    SecureZero(y, sizeof y);
+    if (!computed) {
+        SecureZero(K, sizeof K);
         return Fail(ERROR_GEN_FAILURE);
     }
-    SecureZero(y, sizeof y);
 
     Sha1Context sha;
     uint8_t digest[20];

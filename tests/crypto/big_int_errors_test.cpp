@@ -15,12 +15,19 @@ TEST(BigIntErrors, WordCountAboveCapacityRaisesTheOverflowException) {
     b.UpdateBitLength();
     b.ShiftLeftBit();  // bit 31 of word 66: no word is added yet
     EXPECT_EQ(b.wordCount, 67u);
+    const BigInt before = b;
     try {
         b.ShiftLeftBit();
         FAIL() << "no exception";
     } catch (const HostIntOverflowException& e) {
         EXPECT_EQ(e.code, EXCEPTION_INT_OVERFLOW);
         EXPECT_EQ(e.flags, EXCEPTION_NONCONTINUABLE);
+    }
+    // The refused shift produced nothing: the value is as it was.
+    EXPECT_EQ(b.wordCount, before.wordCount);
+    EXPECT_EQ(b.bitLength, before.bitLength);
+    for (uint32_t i = 0; i < b.wordCount; ++i) {
+        EXPECT_EQ(b.words[i], before.words[i]) << "word " << i;
     }
 }
 

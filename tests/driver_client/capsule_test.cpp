@@ -295,21 +295,30 @@ TEST_F(CapsuleTest, FailedRequestStillDeliversItsPayload) {
     EXPECT_EQ(out[7], 0x33);
 }
 
-// Replies whose own fields claim more than fits what came back.
-TEST_F(CapsuleTest, MalformedRepliesNeverLeaveTheReceiveBuffer) {
+// Replies whose own fields disagree with what came back: the bytes to deliver must lie in
+// blocks that were both claimed and received; anything else is refused without a copy.
+TEST_F(CapsuleTest, RepliesAreDeliveredOnlyFromBlocksThatArrived) {
     Session();
     struct Row {
         uint32_t sizePayload, sizeCapsule;
         size_t bytes;
-        bool accepted;
+        DWORD error;  // 0: delivered whole
+        uint32_t returned;
     };
     const Row rows[] = {
-        {32, 0xFFFFFFF8u, 48, true},  // a huge capsule size: the walk stops at what arrived
-        {32, 8, 48, false},           // below 16: no payload area at all
-        {32, 24, 48, false},          // a payload larger than its own capsule
-        {32, 48, 20, false},          // a payload that did not arrive
-        {0xFFFFFFFFu, 48, 48, false},
+        {32, 0xFFFFFFF8u, 48, 0, 32},       // a huge capsule size: the walk stops at what arrived
+        {40, 48, 48, ERROR_MORE_DATA, 32},  // more than the room: what fits, in claimed blocks
+        {40, 56, 48, ERROR_MORE_DATA, 32},  // claims a block beyond the buffer: cut to it
+        {0xFFFFFFFFu, 48, 48, ERROR_MORE_DATA, 32},
+        {32, 8, 48, ERROR_INVALID_DATA, 0},   // below 16: no payload area at all
+        {32, 24, 48, ERROR_INVALID_DATA, 0},  // the bytes to copy lie outside its own blocks
+        {40, 40, 48, ERROR_INVALID_DATA, 0},
+        {32, 48, 20, ERROR_INVALID_DATA, 0},  // a payload that did not arrive
     };
+    // Every block of the reply is the same: its deciphering gives the bytes delivered.
+    uint32_t left = 0x11111111, right = 0x11111111;
+    ASSERT_TRUE(BlowfishDecipher(CMiscCommon::_pBlowfish, &left, &right));
+    const uint8_t first = static_cast<uint8_t>(left), last = static_cast<uint8_t>(right >> 24);
     for (const Row& row : rows) {
         ReplyWith(PlainReply(row.sizePayload, row.sizeCapsule, row.bytes, 0x11));
         uint8_t packet[32] = {};
@@ -317,14 +326,15 @@ TEST_F(CapsuleTest, MalformedRepliesNeverLeaveTheReceiveBuffer) {
         SetLastError(kSentinel);
         const BOOL result =
             CMiscCommon::EncapsuledDeviceIoControl(packet, 32, packet, 32, &returned);
-        if (row.accepted) {
-            EXPECT_TRUE(result) << row.sizeCapsule;
-            EXPECT_EQ(returned, 32u);
-        } else {
-            EXPECT_FALSE(result) << row.sizePayload << " " << row.sizeCapsule;
-            EXPECT_EQ(GetLastError(), ERROR_INVALID_DATA);
-            EXPECT_EQ(returned, 0u);
+        SCOPED_TRACE(::testing::Message()
+                     << row.sizePayload << " " << row.sizeCapsule << " " << row.bytes);
+        EXPECT_EQ(result, row.error == 0 ? TRUE : FALSE);
+        EXPECT_EQ(returned, row.returned);
+        if (row.error != 0) {
+            EXPECT_EQ(GetLastError(), row.error);
         }
+        EXPECT_EQ(packet[0], row.returned > 0 ? first : 0);
+        EXPECT_EQ(packet[31], row.returned > 0 ? last : 0);
     }
     EXPECT_EQ(HostHeap().liveBlocks, 1u);
 }

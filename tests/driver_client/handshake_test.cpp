@@ -373,4 +373,57 @@ TEST_F(HandshakeTest, KeyEncryptionKeyIsSha1OfAll132BytesOfTheSharedSecret) {
     EXPECT_TRUE(g_kekMatches);
 }
 
+// Two faults a client's shared-secret computation could have: a wrong exponent, and the
+// driver's value read with its words in the wrong order.
+bool PowmodWrongExponent(uint32_t* out, uint32_t outWords, const uint32_t* base, uint32_t baseWords,
+                         const uint32_t* exp, uint32_t expWords, const uint32_t* mod,
+                         uint32_t modWords) {
+    uint32_t wrong[4] = {};
+    std::memcpy(wrong, exp, 4 * expWords);
+    wrong[0] ^= 1;
+    return powmod(out, outWords, base, baseWords, wrong, expWords, mod, modWords);
+}
+
+bool PowmodWordsReversed(uint32_t* out, uint32_t outWords, const uint32_t* base, uint32_t baseWords,
+                         const uint32_t* exp, uint32_t expWords, const uint32_t* mod,
+                         uint32_t modWords) {
+    uint32_t reversed[33] = {};
+    for (uint32_t i = 0; i < 32; ++i) {
+        reversed[i] = base[31 - i] & (i == 31 ? 0x7FFFFFFFu : 0xFFFFFFFFu);
+    }
+    return powmod(out, outWords, reversed, baseWords, exp, expWords, mod, modWords);
+}
+
+// The session key reaches the driver only under a key-encryption key that both sides derive
+// from the shared secret, so a wrong secret fails the handshake every time, whatever the
+// driver's exponent.
+TEST_F(HandshakeTest, AWrongSharedSecretFailsEveryHandshake) {
+    using Powmod = decltype(g_primitives.powmod);
+    const struct {
+        const char* name;
+        Powmod powmod;
+        MiscStatus expected;
+    } clients[] = {
+        {"correct", powmod, MISC_SUCCESS},
+        {"wrong exponent", PowmodWrongExponent, MISC_PLATFORM_FAILURE},
+        {"words reversed", PowmodWordsReversed, MISC_PLATFORM_FAILURE},
+    };
+    for (uint64_t seed = 1; seed <= 16; ++seed) {
+        for (const auto& client : clients) {
+            SCOPED_TRACE(::testing::Message() << client.name << ", driver seed " << seed);
+            ResetDriverClient();
+            driver.machine.seed = seed;
+            driver.Install();
+            ASSERT_EQ(CMiscCommon::OpenDriver(), MISC_SUCCESS);
+            g_primitives.powmod = client.powmod;
+            EXPECT_EQ(CMiscCommon::_Initialize(), client.expected) << ErrorText();
+            if (client.expected != MISC_SUCCESS) {
+                EXPECT_EQ(ErrorText(),
+                          "MiscCommon::CMiscCommon::_Initialize: BlowfishDecipher failed.");
+                EXPECT_EQ(CMiscCommon::_pBlowfish, nullptr);
+            }
+        }
+    }
+}
+
 }  // namespace

@@ -106,7 +106,7 @@ def check_icon(pe):
     check(bits == [32, 8, 8, 8, 8, 32, 32, 32, 32, 32], f"icon bit depths {bits}")
 
 
-def check_manifest(pe):
+def check_manifest(pe, version):
     manifests = resources(pe, RT_MANIFEST)
     check([n for n, _, _ in manifests] == [1], f"manifests {[n for n, _, _ in manifests]}")
     if not manifests:
@@ -120,6 +120,9 @@ def check_manifest(pe):
     controls = [e for e in named("assemblyIdentity")
                 if e.get("name") == "Microsoft.Windows.Common-Controls"]
     check(len(controls) == 1, "no dependency on the common-controls assembly")
+    own = [e for e in named("assemblyIdentity") if e.get("name") == "Halvenor.Tollvane"]
+    check(len(own) == 1 and own[0].get("version") == version,
+          f"the manifest's own version is not {version}")
     for c in controls:
         for key, value in (("version", "6.0.0.0"), ("type", "win32"),
                            ("processorArchitecture", "x86"), ("language", "*"),
@@ -134,7 +137,7 @@ def check_manifest(pe):
           "the manifest has a compatibility section")
 
 
-def check_version(pe):
+def check_version(pe, expected):
     check([n for n, _, _ in resources(pe, RT_VERSION)] == [1], "no version block 1")
     check([l for _, l, _ in resources(pe, RT_VERSION)] == [1033], "version block not en-US")
     fixed = pe.VS_FIXEDFILEINFO[0]
@@ -142,8 +145,9 @@ def check_version(pe):
                fixed.FileVersionLS >> 16, fixed.FileVersionLS & 0xFFFF)
     product = (fixed.ProductVersionMS >> 16, fixed.ProductVersionMS & 0xFFFF,
                fixed.ProductVersionLS >> 16, fixed.ProductVersionLS & 0xFFFF)
-    check(version == (1, 0, 1000, 1000), f"file version {version}")
-    check(product == (1, 0, 1000, 1000), f"product version {product}")
+    numbers = tuple(int(n) for n in expected.split("."))
+    check(version == numbers, f"file version {version}, not {expected}")
+    check(product == numbers, f"product version {product}, not {expected}")
     check(fixed.FileOS == 0x40004, f"file OS {fixed.FileOS:#x}, not VOS_NT_WINDOWS32")
     check(fixed.FileType == 1, f"file type {fixed.FileType}, not VFT_APP")
     check(fixed.FileFlags == 0, f"file flags {fixed.FileFlags:#x}")
@@ -158,7 +162,8 @@ def check_version(pe):
                 value = var.entry.get(b"Translation")
                 translations.append(value.decode() if isinstance(value, bytes) else value)
     for key, value in (("FileDescription", "Tollvane"), ("ProductName", "Tollvane"),
-                       ("FileVersion", "1.0.1000.1000")):
+                       ("FileVersion", expected),
+                       ("ProductVersion", "{0}.{1} ({2}.{3})".format(*expected.split(".")))):
         check(strings.get(key) == value, f"{key} is {strings.get(key)!r}")
     check(translations == ["0x0409 0x04b0"], f"translations {translations}")
 
@@ -171,7 +176,7 @@ def check_no_key(path):
 
 
 def main():
-    exe, catalogue = sys.argv[1], sys.argv[2]
+    exe, catalogue, version = sys.argv[1], sys.argv[2], sys.argv[3]
     if not os.path.exists(exe):
         print(f"{exe} is missing: build the windows preset first")
         return 1 if os.environ.get("TOLLVANE_REQUIRE_WINDOWS") else 77
@@ -179,8 +184,8 @@ def main():
     check_headers(pe)
     check_strings(pe, catalogue)
     check_icon(pe)
-    check_manifest(pe)
-    check_version(pe)
+    check_manifest(pe, version)
+    check_version(pe, version)
     check_no_key(exe)
     for f in failures:
         print("FAIL:", f)
