@@ -1,5 +1,6 @@
 #include "crypto/big_int.h"
 
+#include "crypto/big_int_fast.h"
 #include "platform/win32.h"
 
 namespace {
@@ -139,7 +140,12 @@ void DivideMagnitudes(const BigInt& a, const BigInt& d, BigInt& q, BigInt& r) {
         return;
     }
 
-    // Shift and subtract. Throughout, r < 2d keeps d.WordsNeeded() words, so no bit that
+    if (BigIntFast::DivideApplies(a, d)) {
+        BigIntFast::Divide(a, d, q, r);
+        return;
+    }
+    // Operands needing 66 or 67 words: shift and subtract, whose steps may raise the capacity
+    // error. Throughout, r < 2d keeps d.WordsNeeded() words, so no bit that
     // ShiftLeftBit moves leaves its top word. -d is formed once instead of per subtraction.
     BigInt minusD;
     minusD.Assign(d);
@@ -478,6 +484,10 @@ bool ModPower(const BigInt& b, const BigInt& e, const BigInt& m, BigInt& out) {
     if (IsNegative(b)) {
         out.SetInt(0);
         return false;
+    }
+    if (BigIntFast::ModPowerApplies(b, e, m)) {
+        BigIntFast::ModPower(b, e, m, out);
+        return true;
     }
     BigInt sq, result, discard;
     DivMod(b, m, discard, sq);
