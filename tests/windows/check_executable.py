@@ -38,6 +38,8 @@ def resources(pe, kind):
 
 def check_headers(pe):
     check(pe.FILE_HEADER.Machine == 0x14C, "machine is not i386")
+    check(pe.FILE_HEADER.PointerToSymbolTable == 0 and pe.FILE_HEADER.NumberOfSymbols == 0,
+          "the release is not stripped")
     oh = pe.OPTIONAL_HEADER
     check(oh.Magic == 0x10B, "not a PE32 (32-bit) image")
     check(oh.Subsystem == 2, f"subsystem {oh.Subsystem}, not Windows GUI (2)")
@@ -168,6 +170,19 @@ def check_version(pe, expected):
     check(translations == ["0x0409 0x04b0"], f"translations {translations}")
 
 
+def check_imports(pe, reviewed_path):
+    reviewed = set()
+    for line in open(reviewed_path, encoding="utf-8"):
+        if line.strip() and not line.startswith("#"):
+            dll, name = line.split()
+            reviewed.add((dll.lower(), name))
+    imports = [(entry.dll.decode().lower(), imp.name.decode() if imp.name else f"#{imp.ordinal}")
+               for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []) for imp in entry.imports]
+    check(imports, "no imports at all")
+    for dll, name in imports:
+        check((dll, name) in reviewed, f"{dll}!{name} is not on the reviewed list of XP SP3 exports")
+
+
 def check_no_key(path):
     data = open(path, "rb").read()
     key = bytes.fromhex("3c91e705d2486ab31fc47e29805df2a6")
@@ -177,6 +192,7 @@ def check_no_key(path):
 
 def main():
     exe, catalogue, version = sys.argv[1], sys.argv[2], sys.argv[3]
+    reviewed = os.path.join(os.path.dirname(os.path.abspath(__file__)), "xp_sp3_imports.txt")
     if not os.path.exists(exe):
         print(f"{exe} is missing: build the windows preset first")
         return 1 if os.environ.get("TOLLVANE_REQUIRE_WINDOWS") else 77
@@ -186,6 +202,7 @@ def main():
     check_icon(pe)
     check_manifest(pe, version)
     check_version(pe, version)
+    check_imports(pe, reviewed)
     check_no_key(exe)
     for f in failures:
         print("FAIL:", f)
