@@ -4,10 +4,12 @@
  *   quenwick-install set-version [<text>]    the driver key's "DriverVersion"; none removes it
  *
  * Exits 0 on success; otherwise prints the failing call and its last error. */
+#include <windows.h>
+
+/* After windows.h, which they need. */
 #include <newdev.h>
 #include <setupapi.h>
 #include <stdio.h>
-#include <windows.h>
 
 static const GUID kInterfaceClass = {
     0x4F7C2B9E, 0x1D3A, 0x4E86, {0x9B, 0x5F, 0xA2, 0xC8, 0xE0, 0xD4, 0x76, 0x13}};
