@@ -107,6 +107,14 @@ void SquareWords(const uint32_t* a, uint32_t n, uint32_t* out) {
     }
 }
 
+// a[0, n) against b[0, n): negative, zero or positive.
+int CompareWords(const uint32_t* a, const uint32_t* b, uint32_t n) {
+    while (n > 0 && a[n - 1] == b[n - 1]) {
+        --n;
+    }
+    return n == 0 ? 0 : a[n - 1] < b[n - 1] ? -1 : 1;
+}
+
 // out[0, n) = a - b; the caller keeps a >= b.
 void SubtractWords(const uint32_t* a, const uint32_t* b, uint32_t n, uint32_t* out) {
     uint64_t borrow = 0;
@@ -256,12 +264,18 @@ struct Montgomery {
     uint32_t nm;
     uint32_t inverse;  // -1 / m mod 2^32
 
+    uint32_t squareOfR[kMaxModulusWords];  // 2^(64 nm) mod m, for entering the form
+
     Montgomery(const uint32_t* modulus, uint32_t words) : m(modulus), nm(words) {
         uint32_t x = modulus[0];  // Newton's iteration: each step doubles the correct low bits
         for (int i = 0; i < 5; ++i) {
             x *= 2 - modulus[0] * x;
         }
         inverse = 0u - x;
+        uint32_t power[2 * kMaxModulusWords + 1] = {};
+        power[2 * nm] = 1;
+        uint32_t quotient[kBufferWords];
+        DivideWords(power, 2 * nm + 1, m, nm, quotient, squareOfR);
     }
 
     // out = a * b / 2^(32 nm) mod m for a, b below m; out may be a or b.
@@ -318,15 +332,7 @@ struct Montgomery {
 
     // out = t mod m for t[0, nm + 1) below 2m.
     void Finish(const uint32_t* t, uint32_t* out) const {
-        bool atLeastM = t[nm] != 0;
-        if (!atLeastM) {
-            uint32_t i = nm;
-            while (i > 0 && t[i - 1] == m[i - 1]) {
-                --i;
-            }
-            atLeastM = i == 0 || t[i - 1] > m[i - 1];
-        }
-        if (atLeastM) {
+        if (t[nm] != 0 || CompareWords(t, m, nm) >= 0) {
             SubtractWords(t, m, nm, out);
         } else {
             Copy(t, nm, out);
@@ -334,14 +340,7 @@ struct Montgomery {
     }
 
     // x (below m) into the Montgomery form and back.
-    void Enter(uint32_t* x) const {
-        uint32_t power[2 * kMaxModulusWords + 1] = {};
-        power[2 * nm] = 1;  // 2^(64 nm)
-        uint32_t quotient[kBufferWords];
-        uint32_t squareOfR[kMaxModulusWords];
-        DivideWords(power, 2 * nm + 1, m, nm, quotient, squareOfR);
-        Multiply(x, squareOfR, x);
-    }
+    void Enter(uint32_t* x) const { Multiply(x, squareOfR, x); }
     void Leave(uint32_t* x) const {
         const uint32_t one[kMaxModulusWords] = {1};
         Multiply(x, one, x);
@@ -434,15 +433,7 @@ void ModPower(const BigInt& b, const BigInt& e, const BigInt& m, BigInt& out) {
     uint32_t product[kBufferWords] = {};
     MultiplyWords(result, nm, sq, nm, product);
     const uint32_t np = Trim(product, 2 * nm);
-    bool below = np < nm;
-    if (np == nm) {
-        uint32_t i = nm;
-        while (i > 0 && product[i - 1] == mw[i - 1]) {
-            --i;
-        }
-        below = i > 0 && product[i - 1] < mw[i - 1];
-    }
-    if (below) {
+    if (np <= nm && CompareWords(product, mw, nm) < 0) {
         out.wordCount = ProductWordCount(result, nm, sq, nm, product);
         Copy(product, out.wordCount, out.words);
         out.UpdateBitLength();

@@ -87,27 +87,29 @@ BigInt Times(const BigInt& a, const BigInt& b) {
     return out;
 }
 
+// Which exception a call raised: none, the capacity error or the division by zero.
+enum class Raised { kNothing, kCapacity, kDivideByZero };
+
+template <typename Call>
+Raised RaisedBy(Call call) {
+    try {
+        call();
+    } catch (const HostIntOverflowException&) {
+        return Raised::kCapacity;
+    } catch (const HostIntDivideByZeroException&) {
+        return Raised::kDivideByZero;
+    }
+    return Raised::kNothing;
+}
+
 // Compares one division, and the reference's exception with the fast one's.
 void ExpectDivModMatches(const BigInt& a, const BigInt& d, const std::string& what) {
     SCOPED_TRACE(what + "\n  a: " + Describe(a) + "\n  d: " + Describe(d));
     BigInt q, r, refQ, refR;
-    int raised = 0, refRaised = 0;
-    try {
-        DivMod(a, d, q, r);
-    } catch (const HostIntOverflowException&) {
-        raised = 1;
-    } catch (const HostIntDivideByZeroException&) {
-        raised = 2;
-    }
-    try {
-        ReferenceDivMod(a, d, refQ, refR);
-    } catch (const HostIntOverflowException&) {
-        refRaised = 1;
-    } catch (const HostIntDivideByZeroException&) {
-        refRaised = 2;
-    }
+    const Raised raised = RaisedBy([&] { DivMod(a, d, q, r); });
+    const Raised refRaised = RaisedBy([&] { ReferenceDivMod(a, d, refQ, refR); });
     ASSERT_EQ(raised, refRaised);
-    if (raised == 0) {
+    if (raised == Raised::kNothing) {
         EXPECT_TRUE(Same(q, refQ)) << "quotient";
         EXPECT_TRUE(Same(r, refR)) << "remainder";
     }
